@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws one of the programs' icons and writes it as a Windows .ico file.
 
 Every icon group holds the same eleven images: 128, 48, 32, 24 and 16 pixels
