@@ -106,6 +106,17 @@ namespace
         WriteText(logs, "application.log", "started\r\nopened the interface\r\naccess violation in renderer\r\n");
         WriteDump(folder);
 
+        const char* record = getenv("VANTELO_RECORD");
+        if (record != NULL && record[0] != 0)
+        {
+            FILE* out = fopen(record, "ab");
+            if (out != NULL)
+            {
+                fprintf(out, "crashfolder=%s\n", folder);
+                fclose(out);
+            }
+        }
+
         char program[MAX_PATH];
         DWORD nameLength = GetModuleFileNameA(NULL, program, sizeof(program));
         char* slash = strrchr(program, '\\');
