@@ -396,6 +396,12 @@ CNetworkTransfer::EAttempt CNetworkTransfer::SendOnce(HINTERNET internet, DWORD&
         error = GetLastError();
         outcome = kBroken;
     }
+    // A connection closed without an answer can leave no status at all.
+    if (outcome == kAnswered && status < 100)
+    {
+        error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+        outcome = kBroken;
+    }
     CloseHandleSlot(m_request);
     CloseHandleSlot(m_connection);
     if (outcome != kAnswered && IsCancelled())
