@@ -1,3 +1,6 @@
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestFiles.h"
+#include "tests/xml/AllocationLimit.h"
 #include "xml/XMLException.h"
 #include "xml/XMLLoader.h"
 #include "xml/XMLNode.h"
@@ -137,4 +140,65 @@ TEST(HostileInput, LongTextMadeOfManyPiecesIsKeptWhole)
         expected += "line & more\n";
     const CSmallString& text = root->FindChild("t")->GetText();
     EXPECT_EQ(expected, std::string(text, text.GetLength()));
+}
+
+TEST(HostileInput, RunningOutOfMemoryWhileBuildingFailsTheLoad)
+{
+    std::string lines, wide, children;
+    for (int i = 0; i < 300000; ++i)
+        lines += "text\n";
+    for (int i = 0; i < 700000; ++i)
+        wide += "\xC3\xA9";
+    for (int i = 0; i < 300000; ++i)
+        children += "<c/>";
+    struct Case
+    {
+        const char* label;
+        std::string document;
+    } cases[] = {
+        {"long text", "<t>" + lines + "</t>"},
+        {"long converted attribute", "<?xml version='1.0' encoding='UTF-8'?><t a='" + wide + "'/>"},
+        {"long converted text", "<?xml version='1.0' encoding='UTF-8'?><t>" + wide + "</t>"},
+        {"many children", "<t>" + children + "</t>"},
+    };
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i)
+    {
+        SCOPED_TRACE(cases[i].label);
+        const std::string& document = cases[i].document;
+        CNodePtr root(new CXMLNode());
+        bool loaded = true;
+        std::string text;
+        {
+            CAllocationLimit limit(1 << 20);
+            loaded = TQXML::LoadBuffer(document.data(), static_cast<int>(document.size()), root);
+            EXPECT_TRUE(root.IsNull());
+            root = new CXMLNode();
+            text = RaisedText(document, root);
+            EXPECT_TRUE(root.IsNull());
+            EXPECT_LT(0, CAllocationLimit::GetRefusals());
+        }
+        EXPECT_FALSE(loaded);
+        EXPECT_EQ(0u, text.find("XML Parse error at line ")) << text;
+        EXPECT_TRUE(text.size() > 15 && text.compare(text.size() - 15, 15, ": out of memory") == 0) << text;
+
+        // With memory to spare the same document loads.
+        EXPECT_TRUE(TQXML::LoadBuffer(document.data(), static_cast<int>(document.size()), root));
+    }
+}
+
+TEST(HostileInput, FileTooLargeForMemoryLeavesTheRootAlone)
+{
+    CTempFolder temp;
+    WriteTextFile(temp / "large.xml", "<t>" + std::string(2 << 20, 'x') + "</t>");
+    CNodePtr root;
+    ASSERT_TRUE(TQXML::LoadBuffer("<kept/>", -1, root));
+    CXMLNode* kept = root.Get();
+    for (int style = 0; style < 2; ++style)
+    {
+        CAllocationLimit limit(1 << 20);
+        CSmallString text;
+        EXPECT_FALSE(TQXML::ReadFileToString((temp / "large.xml").c_str(), text));
+        EXPECT_FALSE(TQXML::LoadFile((temp / "large.xml").c_str(), root, static_cast<TQXML::EParseFailure>(style)));
+        EXPECT_EQ(kept, root.Get());
+    }
 }

@@ -138,6 +138,20 @@ TEST(LoadBuffer, ConvertsOnlyDocumentsDeclaredUtf8)
     }
 }
 
+TEST(LoadBuffer, Utf16DocumentIsStoredAsTheParserDeliversIt)
+{
+    // Only a declared UTF-8 turns the conversion on: a UTF-16 document's text
+    // arrives as UTF-8 and stays so.
+    const wchar_t text[] = L"\xFEFF<?xml version='1.0' encoding='UTF-16'?><r a='\x00E9'>\x00E9</r>";
+    std::string document(reinterpret_cast<const char*>(text), (sizeof(text) / sizeof(text[0]) - 1) * 2);
+    CNodePtr root;
+    ASSERT_TRUE(TQXML::LoadBuffer(document.data(), static_cast<int>(document.size()), root));
+    CXMLNode* r = root->FindChild("r");
+    ASSERT_TRUE(r != NULL);
+    EXPECT_EQ("\xC3\xA9", Bytes(r->GetText()));
+    EXPECT_EQ("\xC3\xA9", Bytes(r->GetAttributes().Lookup(CSmallString("a"))->value));
+}
+
 TEST(LoadBuffer, ConversionJoinsTextAroundChildrenAndLeavesNamesAlone)
 {
     CNodePtr root;
