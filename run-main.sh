@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, and runs the launcher on a sample installation under Wine.
+# Sets up the machine, builds, and runs the whole chain on a built-in sample
+# installation under Wine: the loader installs a staged update and starts the
+# launcher, the application fails, and the reporter sends its crash report to a
+# receiving server on 127.0.0.1. Headless under Xvfb when there is no display.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh
@@ -7,9 +10,4 @@ cd "$(dirname "$0")"
 source tests/wine-env.sh
 trap vantelo_wine_stop EXIT
 vantelo_wine_start auto
-sample=$(mktemp -d)
-trap 'vantelo_wine_stop; rm -rf "$sample"' EXIT
-cp build/x86_64/bin/vantelo.exe build/x86_64/bin/vantelo.dll "$sample/"
-echo "sample installation: $sample"
-VANTELO_APP_SECONDS=3 "$WINE" "$sample/vantelo.exe"
-echo "the launcher started the application and it ended"
+/usr/bin/python3 tools/main_job.py build/x86_64/bin docs/screenshots
