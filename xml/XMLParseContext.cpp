@@ -8,6 +8,24 @@
 
 namespace TQXML
 {
+    namespace
+    {
+        // Encoding names are ASCII. (The system's own comparison would also
+        // pass over hyphens.)
+        bool EqualsIgnoringAsciiCase(const char* left, const char* right)
+        {
+            for (;; ++left, ++right)
+            {
+                char l = *left >= 'a' && *left <= 'z' ? static_cast<char>(*left - ('a' - 'A')) : *left;
+                char r = *right >= 'a' && *right <= 'z' ? static_cast<char>(*right - ('a' - 'A')) : *right;
+                if (l != r)
+                    return false;
+                if (l == 0)
+                    return true;
+            }
+        }
+    }
+
     CXMLParseContext::CXMLParseContext(CXMLNode* root)
         : m_root(root), m_current(root), m_convert(false), m_failed(false)
     {
@@ -91,8 +109,7 @@ namespace TQXML
         CXMLParseContext* context = static_cast<CXMLParseContext*>(userData);
         if (context->m_failed || encoding == 0 || encoding[0] == 0)
             return;
-        // Letter case of ASCII only: an encoding name is ASCII.
-        if (lstrcmpiA(encoding, "UTF-8") == 0)
+        if (EqualsIgnoringAsciiCase(encoding, "UTF-8"))
             context->m_convert = true;
     }
 
