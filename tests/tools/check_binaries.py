@@ -76,11 +76,46 @@ def check_program(folder, name, machine, icon_groups, lowest_group):
     return pe
 
 
+LOADER_STRINGS = {
+    "FileVersion": "8.4", "ProductVersion": "8.4", "PrivateBuild": "1117", "SpecialBuild": "1117",
+    "ProductName": "Vantelo Loader", "InternalName": "Vantelo Loader", "OriginalFilename": "Vantelo Loader",
+    "FileDescription": "Vantelo Loader Program", "Comments": "Vantelo Loader program",
+}
+
+
+def version_strings(pe):
+    strings = {}
+    for info in getattr(pe, "FileInfo", []):
+        for entry in info:
+            for table in getattr(entry, "StringTable", []):
+                for key, value in table.entries.items():
+                    strings[key.decode("utf-8", "replace")] = value.decode("utf-8", "replace")
+    return strings
+
+
+def check_loader_version(pe, name):
+    if not hasattr(pe, "VS_FIXEDFILEINFO"):
+        failures.append(f"{name}: has no version block")
+        return
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    version = (8 << 16 | 4, 0 << 16 | 1117)
+    check((fixed.FileVersionMS, fixed.FileVersionLS) == version, f"{name}: file version is not 8.4.0.1117")
+    check((fixed.ProductVersionMS, fixed.ProductVersionLS) == version, f"{name}: product version is not 8.4.0.1117")
+    strings = version_strings(pe)
+    for key, expected in LOADER_STRINGS.items():
+        check(strings.get(key) == expected, f"{name}: version string {key} is {strings.get(key)!r}, not {expected!r}")
+    for key in ("CompanyName", "LegalCopyright"):
+        check(strings.get(key), f"{name}: version string {key} is missing")
+
+
 def main():
     folder, machine = sys.argv[1], sys.argv[2]
     launcher = check_program(folder, "vantelo.exe", machine, [101, 102], 101)
     if launcher is not None:
         check(not hasattr(launcher, "VS_VERSIONINFO"), "vantelo.exe: has a version block")
+    loader = check_program(folder, "VanteloLoader.exe", machine, [112, 113], 112)
+    if loader is not None:
+        check_loader_version(loader, "VanteloLoader.exe")
     for message in failures:
         print("FAIL", message)
     print(f"{'checked' if not failures else 'failed'}: {folder}")
