@@ -108,7 +108,10 @@ namespace Container
                 (m_count - index - count) * sizeof(T));
             m_count -= count;
             if (!std::is_trivially_destructible<T>::value)
-                memset(static_cast<void*>(m_data + m_count), 0, count * sizeof(T));
+            {
+                for (unsigned int i = m_count; i < m_count + count; ++i)
+                    memset(static_cast<void*>(m_data + i), 0, sizeof(T));
+            }
         }
 
         // Destroys every element in index order and frees the storage; the

@@ -231,6 +231,11 @@ void CSmallString::Clear()
 
 void CSmallString::Format(const char* format, ...)
 {
+    if (format == NULL)
+    {
+        Clear();
+        return;
+    }
     va_list args;
     va_start(args, format);
     try
@@ -239,30 +244,33 @@ void CSmallString::Format(const char* format, ...)
         for (;;)
         {
             PrepareOverwrite(size);
+            // The system runtime's formatter: it answers -1 both when the text
+            // does not fit and when it refuses the format, and only the length
+            // count tells the two apart. (The toolchain's own C99 formatter puts
+            // the padding of a wide field on the stack, which a large width overflows.)
             va_list attempt;
             va_copy(attempt, args);
-            // The C99 form: the answer is the full length even when it did not
-            // fit, and negative only when the format or an argument is refused.
-            int produced = vsnprintf(m_text, size, format, attempt);
+            int produced = _vsnprintf(m_text, size - 1, format, attempt);
             va_end(attempt);
-            if (produced < 0)
-            {
-                ReleaseRep();
-                break;
-            }
-            if (produced < size)
+            if (produced >= 0)
             {
                 SetLength(produced);
                 DropDerived();
                 break;
             }
-            while (size <= produced && size < MaxFormatSize)
-                size *= 2;
-            if (size <= produced)
+            va_copy(attempt, args);
+            int needed = _vscprintf(format, attempt);
+            va_end(attempt);
+            int next = size;
+            while (next <= needed && next < MaxFormatSize)
+                next *= 2;
+            // Refused, too long, or no longer than what just failed: give up.
+            if (needed < size || next <= needed)
             {
                 ReleaseRep();
                 break;
             }
+            size = next;
         }
     }
     catch (...)

@@ -50,11 +50,11 @@ public:
     // Releases the text; a string whose length is already 0 keeps its block.
     void Clear();
 
-    // printf-style formatting of the arguments by the runtime library,
-    // starting with 1024 bytes and doubling until the text fits, so the
-    // capacity afterwards is at least 1024. No argument may point into this
-    // same string's text. A format that the runtime rejects, or a text of
-    // 64 MiB or more, leaves the string empty.
+    // printf-style formatting of the arguments by the system runtime
+    // (msvcrt), starting with 1024 bytes and doubling until the text fits, so
+    // the capacity afterwards is at least 1024. No argument may point into this
+    // same string's text. A null format, a format or argument that the
+    // runtime refuses, or a text of 64 MiB or more leaves the string empty.
     void Format(const char* format, ...);
 
     // White space is tab, line feed, vertical tab, form feed, carriage return
