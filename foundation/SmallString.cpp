@@ -460,7 +460,8 @@ void CSmallString::AssignBytes(int count, const char* text)
     DropDerived();
     if (IsSharedEmpty())
         return;
-    memmove(m_text, text, count);
+    if (count > 0)
+        memmove(m_text, text, count);
     SetLength(count);
 }
 

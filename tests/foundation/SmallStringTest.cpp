@@ -130,6 +130,31 @@ TEST(SmallString, AssigningEmptyReleasesAShareButKeepsAnOwnBlock)
     EXPECT_EQ(-1, fromNull.GetRefCount());
 }
 
+TEST(SmallString, ASharedZeroLengthBlockIsLeftWithoutWritingTheEmptyOne)
+{
+    CSmallString own("abc");
+    own = "";
+    CSmallString sharer(own);
+    ASSERT_EQ(2, own.GetRefCount());
+
+    CSmallString trimmed(own);
+    trimmed.TrimRight();
+    CSmallString buffered(own);
+    buffered.PrepareBuffer(0);
+    buffered.CommitBuffer();
+    CSmallString assigned(own);
+    assigned = CSmallString();
+    const CSmallString* all[] = {&trimmed, &buffered, &assigned};
+    for (size_t i = 0; i < sizeof(all) / sizeof(all[0]); ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(all[i]->IsEmpty());
+        EXPECT_EQ(-1, all[i]->GetRefCount());
+    }
+    EXPECT_EQ(2, own.GetRefCount());
+    EXPECT_EQ(3, own.GetCapacity());
+}
+
 TEST(SmallString, AssigningTextReusesAnOwnBlockThatIsBigEnough)
 {
     CSmallString s("abcdef");
