@@ -23,15 +23,29 @@ namespace
     const size_t kBaseNameSize = 256;
     const size_t kExtensionSize = 256;
 
-    bool EndsInBackslash(const CSmallString& text)
-    {
-        int length = text.GetLength();
-        return length > 0 && text[length - 1] == '\\';
-    }
-
     bool IsSeparator(char c)
     {
         return c == '\\' || c == '/';
+    }
+
+    // The last character when it is a single byte, else 0: a double-byte
+    // character's trail byte may have a separator's value.
+    char LastSingleByte(const char* text)
+    {
+        char last = 0;
+        for (const char* p = text; *p != 0; ++p)
+        {
+            if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != 0)
+            {
+                ++p;
+                last = 0;
+            }
+            else
+            {
+                last = *p;
+            }
+        }
+        return last;
     }
 
     // Finds the extension (the last component's text from its last dot on) as
@@ -120,8 +134,7 @@ CPaths::~CPaths()
 void CPaths::SetBaseFolder(const CSmallString& folder)
 {
     CSmallString base(folder);
-    int length = base.GetLength();
-    if (length > 0 && !IsSeparator(base[length - 1]))
+    if (!base.IsEmpty() && !IsSeparator(LastSingleByte(base)))
         base += '\\';
     m_baseFolder = base;
     SetEnvironment();
@@ -196,7 +209,7 @@ void CPaths::TakeEntry(const char* name, const char* path, const char* type)
         mapping.m_creationTried = false;
         // An empty folder path stays empty: with a backslash it would name the
         // root of the current drive.
-        if (!mapping.m_path.IsEmpty() && !EndsInBackslash(mapping.m_path))
+        if (!mapping.m_path.IsEmpty() && LastSingleByte(mapping.m_path) != '\\')
             mapping.m_path += '\\';
     }
 }

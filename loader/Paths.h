@@ -43,7 +43,9 @@ public:
     // Reads one configuration file; entries replace those of the same name.
     // False, with the entries untouched, for a file that is missing,
     // unreadable, not well-formed or without a "paths" element. An entry
-    // whose path expands beyond the expansion buffer is skipped.
+    // whose path expands beyond the expansion buffer is skipped. A folder
+    // entry's path gets a trailing backslash, except an empty one, which stays
+    // empty (never the root of the current drive), so that its lookup raises.
     bool Load(const char* path);
 
     // The path of a configured folder (type 1), created with its parents when

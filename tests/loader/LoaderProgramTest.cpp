@@ -434,10 +434,14 @@ TEST(LoaderProgram, InstallationHeldElsewhereIsSkippedAfterTheWait)
 
 TEST(LoaderProgram, LibrariesPlantedInTheCurrentFolderAreNotLoaded)
 {
-    // The start-up error path loads the most libraries by name: the message box's.
+    // The start-up error path loads the most libraries by name: the message
+    // box's. Wine takes its own builtins for the system names whatever the
+    // search path, so only the names of no system library (which it would take
+    // from the current folder) can show a fault of the loader here.
     Installation installation(false, false);
     CTempFolder current;
-    const char* names[] = {"uxtheme.dll", "imm32.dll", "version.dll", "comctl32.dll", "winex11.drv", "dwmapi.dll"};
+    const char* names[] = {"vantelo.dll", "Network.dll", "uxtheme.dll", "imm32.dll", "version.dll", "comctl32.dll",
+                           "winex11.drv", "dwmapi.dll"};
     for (size_t i = 0; i < sizeof(names) / sizeof(names[0]); ++i)
         CopyInto(BinFolder() + "vtplanted.dll", current / names[i]);
     std::string planted = current / "planted.txt";
