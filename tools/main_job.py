@@ -173,7 +173,7 @@ def main():
         dialog_shot = screenshot(rectangle, os.path.join(shots, "reporter-dialog.png"))
         drive("press", CAPTION, 110)
         step(drive("waittext", CAPTION, 110, "Stop", 20000)[0], "Send pressed: the button reads Stop")
-        time.sleep(1.0)
+        time.sleep(0.2)
         upload_shot = screenshot(rectangle, os.path.join(shots, "reporter-uploading.png"))
         ok, box = drive("wait", CAPTION, 0xFFFF, 120000)
         _, message = drive("text", CAPTION, 0xFFFF)
@@ -183,21 +183,28 @@ def main():
         outcome_shot = screenshot(box, os.path.join(shots, "reporter-sent.png")) if ok else None
         drive("press", CAPTION, 1) if ok else None
         step(drive("gone", CAPTION, 110, 30000)[0], "OK pressed: the reporter closed")
-        time.sleep(0.5)
+        for _ in range(100):
+            if crash_linux is None or not os.path.exists(crash_linux):
+                break
+            time.sleep(0.1)
         step(crash_linux is not None and not os.path.exists(crash_linux) and not os.path.exists(crash_linux + ".zip"),
              "the crash folder and its archive are gone")
 
         print("5. What the server stored")
-        index = os.path.join(reports, "index.jsonl")
-        entries = [json.loads(line) for line in open(index)] if os.path.exists(index) else []
-        step(len(entries) == 1, f"{len(entries)} report(s) received")
+        index = os.path.join(reports, "index.txt")
+        entries = [line.rstrip("\n").split("\t") for line in open(index)] if os.path.exists(index) else []
+        step(len(entries) == 1 and entries[0][1] == "stored",
+             f"{len(entries)} upload(s) received: {[e[1] + ', ' + e[2] + ' bytes' for e in entries]}")
         if entries:
-            entry = entries[-1]
-            query = entry.get("query", {})
+            number, _, _, raw = entries[-1][:4]
+            print(f"        query {raw}")
+            query = dict(urllib.parse.parse_qsl(raw, keep_blank_values=True, encoding="cp1252"))
             for key in ["id", "k", "e", "b", "v", "a", "p", "r"]:
                 print(f"        {key} = {query.get(key)!r}")
-            step(query.get("r") == DESCRIPTION, "the description arrived whole")
-            with zipfile.ZipFile(os.path.join(entry["folder"], "report.zip")) as archive:
+            step(query.get("r") == DESCRIPTION and query.get("a") == "Vantelo" and query.get("p") == "1",
+                 "the description and the fixed values arrived whole")
+            folder = os.path.join(reports, "reports", "%04d" % int(number))
+            with zipfile.ZipFile(os.path.join(folder, "report.zip")) as archive:
                 names = archive.namelist()
                 bad = archive.testzip()
             for name in names:

@@ -128,7 +128,7 @@ namespace
         memcpy(slash + 1, reporter, sizeof(reporter));
 
         char commandLine[2 * MAX_PATH + 16];
-        snprintf(commandLine, sizeof(commandLine), "\"%s\" \"-F=%s\"", program, folder);
+        snprintf(commandLine, sizeof(commandLine), "\"%s\" -F=\"%s\"", program, folder);
         STARTUPINFOA startup;
         memset(&startup, 0, sizeof(startup));
         startup.cb = sizeof(startup);
