@@ -22,31 +22,29 @@ namespace
     {
         return c == '\\' || c == '/';
     }
+}
 
-    // True when the path names no folder below a drive or a share ("C:",
-    // "C:\", "\", "\\server\share"): deleting such a tree would empty a whole disk.
-    bool IsRootPath(const char* path)
+bool CCrashReportManager::IsRootFolder(const char* path)
+{
+    const char* rest = path;
+    if (rest[0] != '\0' && rest[1] == ':')
     {
-        const char* rest = path;
-        if (rest[0] != '\0' && rest[1] == ':')
-        {
-            rest += 2;
-        }
-        else if (IsSeparator(rest[0]) && IsSeparator(rest[1]))
-        {
-            rest += 2;
-            for (int part = 0; part < 2; ++part)
-            {
-                while (*rest != '\0' && !IsSeparator(*rest))
-                    rest = CharNextA(rest);
-                while (IsSeparator(*rest))
-                    ++rest;
-            }
-        }
-        while (IsSeparator(*rest))
-            ++rest;
-        return *rest == '\0';
+        rest += 2;
     }
+    else if (IsSeparator(rest[0]) && IsSeparator(rest[1]))
+    {
+        rest += 2;
+        for (int part = 0; part < 2; ++part)
+        {
+            while (*rest != '\0' && !IsSeparator(*rest))
+                rest = CharNextA(rest);
+            while (IsSeparator(*rest))
+                ++rest;
+        }
+    }
+    while (IsSeparator(*rest))
+        ++rest;
+    return *rest == '\0';
 }
 
 CCrashReportManager::CCrashReportManager()
@@ -166,5 +164,5 @@ void CCrashReportManager::OnDialogDestroyed()
 
 bool CCrashReportManager::HasCrashFolderToDelete() const
 {
-    return !m_crashFolder.IsEmpty() && !IsRootPath(m_crashFolder) && FileExists(m_crashFolder + "\\crashinfo.dat");
+    return !m_crashFolder.IsEmpty() && !IsRootFolder(m_crashFolder) && FileExists(m_crashFolder + "\\crashinfo.dat");
 }

@@ -54,6 +54,10 @@ public:
     // A few connection attempts to the report server, so that a dial-up or
     // sleeping link is up before the upload. Nothing is sent.
     static void WarmUpConnection();
+    // True when the path names no folder below a drive or a share ("", "C:",
+    // "C:\", "\", "\\server\share"): such a crash folder is never deleted, as
+    // that would empty a whole disk.
+    static bool IsRootFolder(const char* path);
 
     HFONT m_headlineFont;
     HFONT m_messageFont;

@@ -230,3 +230,43 @@ TEST_F(ReporterContractTest, AnUploadThatCannotStartLeavesTheDialogBusy)
         EXPECT_FALSE(PathExists(session.ArchivePath()));
     }
 }
+
+TEST_F(ReporterContractTest, TheDialogOpensCentredAndTopmostAndGreysTheLockedDescriptionBox)
+{
+    // A factory that answers null keeps the dialog up, busy, after Send.
+    CReporterSession session(CReporterSession::kScripted, "null");
+    session.MakeCrashFolder(kCrashInfo);
+    ASSERT_TRUE(session.StartOnCrashFolder());
+    session.Sync();
+    HWND dialog = session.Dialog();
+
+    RECT screen;
+    RECT window;
+    ASSERT_TRUE(GetWindowRect(GetDesktopWindow(), &screen));
+    ASSERT_TRUE(GetWindowRect(dialog, &window));
+    EXPECT_EQ(screen.left + (screen.right - screen.left - (window.right - window.left)) / 2, window.left);
+    EXPECT_EQ(screen.top + (screen.bottom - screen.top - (window.bottom - window.top)) / 2, window.top);
+    EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    GUITHREADINFO thread;
+    thread.cbSize = sizeof(thread);
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &thread));
+    EXPECT_EQ(session.Control(1004), thread.hwndFocus);
+    EXPECT_EQ("Send", session.ButtonText());
+
+    // A point of the empty description box, read back from the screen.
+    RECT box;
+    ASSERT_TRUE(GetWindowRect(session.Control(1004), &box));
+    POINT inside = {(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+    HDC screenDc = GetDC(NULL);
+    EXPECT_EQ(RGB(255, 255, 255), GetPixel(screenDc, inside.x, inside.y));
+
+    session.PressAction();
+    session.Sync();
+    EXPECT_FALSE(IsWindowEnabled(session.Control(1004)));
+    EXPECT_TRUE(GetWindowLongA(session.Control(1004), GWL_STYLE) & ES_READONLY);
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), GetPixel(screenDc, inside.x, inside.y));
+    ReleaseDC(NULL, screenDc);
+
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, session.WaitForExit());
+}
