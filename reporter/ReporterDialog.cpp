@@ -9,7 +9,7 @@ namespace
     const COLORREF kHeadlineColour = RGB(0x00, 0x33, 0xBC);
     const UINT kTopmostFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOOWNERZORDER;
 
-    struct SFontSpec
+    struct SFontSetting
     {
         int controlId;
         HFONT CCrashReportManager::*field;
@@ -17,7 +17,7 @@ namespace
         int weight;
     };
 
-    const SFontSpec kFonts[] = {
+    const SFontSetting kFonts[] = {
         {IDC_HEADLINE, &CCrashReportManager::m_headlineFont, 20, 500},
         {IDC_EXPLANATION, &CCrashReportManager::m_messageFont, 14, 400},
         {IDC_PROMPT, &CCrashReportManager::m_promptFont, 14, 400},
