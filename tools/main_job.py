@@ -59,6 +59,11 @@ def screenshot(rectangle, path):
     return path
 
 
+def union(first, second):
+    a, b = [int(v) for v in first.split()], [int(v) for v in second.split()]
+    return f"{min(a[0], b[0])} {min(a[1], b[1])} {max(a[2], b[2])} {max(a[3], b[3])}"
+
+
 def lay_out_installation(bin_folder, install):
     programs = ["VanteloLoader.exe", "vantelo.exe", "vantelo.dll", "VanteloProblemReporter.exe", "Network.dll",
                 "VanteloLite.exe"]
@@ -99,7 +104,7 @@ def lay_out_installation(bin_folder, install):
 
 def main():
     global DRIVER
-    bin_folder, shots = sys.argv[1], sys.argv[2]
+    bin_folder, shots = sys.argv[1], os.path.abspath(sys.argv[2])
     DRIVER = windows_path(os.path.join(bin_folder, "vtdrive.exe"))
     os.makedirs(shots, exist_ok=True)
     work = tempfile.mkdtemp(prefix="vantelo-main-")
@@ -118,7 +123,7 @@ def main():
         server = reports
         # Slow enough that the upload can be seen under way.
         with open(os.path.join(reports, "mode.txt"), "w") as f:
-            f.write("mode=slow\ndelay=25\npiece=16384\n")
+            f.write("mode=slow\ndelay=30\npiece=65536\n")
         step(started.returncode == 0, f"listening on 127.0.0.1:{PORT}, storing reports in {reports}")
 
         print("3. Loader, launcher and application")
@@ -180,7 +185,7 @@ def main():
         step(ok and message.startswith("Problem Report Has Been Sent."), f"the outcome message: {message.splitlines()[0] if message else None!r}")
         _, position = drive("progress", CAPTION, 1000)
         step(position and position.split()[0] == position.split()[1], f"progress bar at the end of the archive ({position})")
-        outcome_shot = screenshot(box, os.path.join(shots, "reporter-sent.png")) if ok else None
+        outcome_shot = screenshot(union(rectangle, box), os.path.join(shots, "reporter-sent.png")) if ok else None
         drive("press", CAPTION, 1) if ok else None
         step(drive("gone", CAPTION, 110, 30000)[0], "OK pressed: the reporter closed")
         for _ in range(100):

@@ -60,7 +60,7 @@ namespace
     // A dump of a few megabytes: a compressible half and a random-looking half.
     bool WriteDump(const char* folder)
     {
-        const DWORD size = 4 * 1024 * 1024;
+        const DWORD size = 12 * 1024 * 1024;
         unsigned char* bytes = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, size));
         if (bytes == NULL)
             return false;
