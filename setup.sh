@@ -14,7 +14,7 @@ packages="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   libz-mingw-w64-dev cmake make googletest wine64 xvfb xauth python3 python3-pefile
   unzip zip curl dpkg-dev imagemagick x11-utils"
 
-missing=$(dpkg-query -W -f='${Package} ${Status}\n' $packages 2>/dev/null | awk '$4 != "installed" {print $1}' || true)
+missing=
 for p in $packages; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"; done
 if [ -n "${missing// /}" ]; then
   as_root apt-get update -qq
