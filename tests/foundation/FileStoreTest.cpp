@@ -2,6 +2,7 @@
 #include "foundation/FileStoreException.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/SystemText.h"
 
 #include <gtest/gtest.h>
 
@@ -38,16 +39,6 @@ namespace
         return failure;
     }
 
-    std::string SystemText(DWORD code)
-    {
-        char buffer[1024];
-        DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, 0x400,
-            buffer, sizeof(buffer), NULL);
-        std::string text(buffer, length);
-        while (!text.empty() && (text[text.size() - 1] == '\n' || text[text.size() - 1] == '\r' || text[text.size() - 1] == ' '))
-            text.erase(text.size() - 1);
-        return text;
-    }
 
     const char* const ShortRead = "File read failed to read the required size";
 }
